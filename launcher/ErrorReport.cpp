@@ -1,0 +1,30 @@
+#include "ErrorReport.h"
+
+const char* const MessageCaption = "Talvorin Setup";
+const char* const LineBreak = "\r\n";
+
+void ShowError(const std::string& Text)
+{
+    MessageBoxA(nullptr, Text.c_str(), MessageCaption, MB_OK | MB_ICONERROR);
+}
+
+std::string SystemErrorText(DWORD ErrorCode)
+{
+    char Buffer[256];
+    // Inserts are not ignored: a text that has them is the system's business, and the call
+    // answers either nothing or a text in the buffer.
+    DWORD Length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr, ErrorCode, 0,
+                                  Buffer, sizeof Buffer, nullptr);
+    if (Length >= sizeof Buffer)
+        Length = sizeof Buffer - 1;
+    // The usual text ends in a period and a line break; neither belongs in a message that puts
+    // the text after a path.
+    while (Length > 0)
+    {
+        const auto Last = static_cast<unsigned char>(Buffer[Length - 1]);
+        if (Last != '.' && Last > 32)
+            break;
+        --Length;
+    }
+    return std::string(Buffer, Length);
+}

@@ -1,0 +1,7 @@
+// The launcher's constants: the version text it gives the compression library, and the two
+// references through which it reaches the stored items.
+#pragma once
+
+extern const char ZLibVersionText[];  // "1.0.4"
+extern const unsigned char* const ZLibImageAddress;
+extern const unsigned char* const StoredPacketAddress;
