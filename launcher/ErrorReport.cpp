@@ -17,14 +17,19 @@ std::string SystemErrorText(DWORD ErrorCode)
                                   Buffer, sizeof Buffer, nullptr);
     if (Length >= sizeof Buffer)
         Length = sizeof Buffer - 1;
+    return TrimSystemText(Buffer, Length);
+}
+
+std::string TrimSystemText(const char* Text, size_t Length)
+{
     // The usual text ends in a period and a line break; neither belongs in a message that puts
     // the text after a path.
     while (Length > 0)
     {
-        const auto Last = static_cast<unsigned char>(Buffer[Length - 1]);
+        const auto Last = static_cast<unsigned char>(Text[Length - 1]);
         if (Last != '.' && Last > 32)
             break;
         --Length;
     }
-    return std::string(Buffer, Length);
+    return std::string(Text, Length);
 }

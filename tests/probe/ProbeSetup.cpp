@@ -1,0 +1,42 @@
+// A setup program for the tests: records what it was given and what it found, then ends with the
+// status it is told to. TALVORIN_PROBE_RECORD names the record file (one "key=value" a line);
+// TALVORIN_PROBE_EXIT the exit status (default 0).
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+static std::string FolderOf(const std::string& Path)
+{
+    const size_t Slash = Path.find_last_of("/\\");
+    return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
+}
+
+static long FileSizeOrMinusOne(const std::string& Path)
+{
+    std::error_code Error;
+    const auto Size = std::filesystem::file_size(Path, Error);
+    return Error ? -1L : long(Size);
+}
+
+int main(int ArgumentTotal, char** Arguments)
+{
+    const char* RecordPath = std::getenv("TALVORIN_PROBE_RECORD");
+    const char* ExitText = std::getenv("TALVORIN_PROBE_EXIT");
+    if (RecordPath != nullptr)
+    {
+        FILE* Record = std::fopen(RecordPath, "wb");
+        if (Record == nullptr)
+            return 99;
+        std::fprintf(Record, "argc=%d\n", ArgumentTotal);
+        for (int Index = 0; Index < ArgumentTotal; ++Index)
+            std::fprintf(Record, "arg%d=%s\n", Index, Arguments[Index]);
+        std::error_code Error;
+        std::fprintf(Record, "cwd=%s\n", std::filesystem::current_path(Error).string().c_str());
+        const std::string Folder = FolderOf(Arguments[0]);
+        for (const char* Name : {"zlib.dll", "Talvorin_Setup.exe", "Talvorin_Setup.pak"})
+            std::fprintf(Record, "size %s=%ld\n", Name, FileSizeOrMinusOne(Folder + Name));
+        std::fclose(Record);
+    }
+    return ExitText != nullptr ? std::atoi(ExitText) : 0;
+}
