@@ -3,12 +3,15 @@
 #include <cstdlib>
 #include <new>
 
+#include "BlockPages.h"
 #include "Platform.h"
 
 void* AllocateBlock(size_t Size)
 {
+    void* Block = Size >= LargeBlockSize ? AllocatePages(Size) : nullptr;
     // malloc(0) may answer null; a block of no bytes still has to be a block.
-    void* Block = std::malloc(Size != 0 ? Size : 1);
+    if (Block == nullptr)
+        Block = std::malloc(Size != 0 ? Size : 1);
     if (Block == nullptr)
         StopOnExhaustedMemory();
     return Block;
@@ -16,7 +19,8 @@ void* AllocateBlock(size_t Size)
 
 void ReleaseBlock(void* Block)
 {
-    std::free(Block);
+    if (!ReleasePages(Block))
+        std::free(Block);
 }
 
 void StopOnExhaustedMemory()
