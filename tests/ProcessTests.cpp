@@ -234,6 +234,30 @@ const FailureCase FailureCases[] = {
 INSTANTIATE_TEST_SUITE_P(WaysOut, LauncherFailure, testing::ValuesIn(FailureCases),
                          [](const testing::TestParamInfo<FailureCase>& Info) { return std::string(Info.param.Name); });
 
+// Many runs in a row through one temporary directory, every way out that a payload or the
+// setup program can produce among them: nothing of any run stays behind.
+TEST(LauncherProcess, RepeatedRunsLeaveNothingBehind)
+{
+    TestFolder Temp, Records;
+    RunOptions Options;
+    Options.TempDir = Temp.Path.string();
+    Options.Environment = {{"TALVORIN_PROBE_RECORD", Records / "probe"}, {"TALVORIN_PROBE_EXIT", "3"}};
+    const char* const Launchers[] = {"ProbeLauncher",         "NotALibraryLauncher",       "LackingExportLauncher",
+                                     "Damaged-adlerLauncher", "Damaged-signatureLauncher", "Damaged-splitLauncher",
+                                     "NotAProgramLauncher"};
+    int Messages = 0;
+    for (int Round = 0; Round < 4; ++Round)
+        for (const char* Name : Launchers)
+        {
+            const LauncherRun Run = RunLauncher(Launcher(Name), {"/round", std::to_string(Round)}, Options);
+            ASSERT_EQ(Run.ExitStatus, 0) << Name;
+            Messages += Run.Errors.empty() ? 0 : 1;
+            ASSERT_TRUE(NamesIn(Temp).empty()) << Name << " left files behind in round " << Round;
+        }
+    EXPECT_EQ(Messages, 4 * 6) << "one message for every failing run, none for the good ones";
+    EXPECT_EQ(ReadRecord(Records / "probe").at("arg2"), "3");
+}
+
 TEST(LauncherProcess, NoTemporaryDirectoryTouchesNothing)
 {
     RunOptions Options;
