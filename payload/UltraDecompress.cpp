@@ -46,10 +46,11 @@ static int64_t MostDescribableOutput(int64_t StreamBytes, int32_t ReferenceCount
     return Most < INT32_MAX ? Most : INT32_MAX;
 }
 
-static bool ReadHeader(const unsigned char* InflatedData, int32_t InflatedSize, PacketHeader& Header)
+bool ReadPacketHeader(const unsigned char* InflatedData, int32_t InflatedSize, PacketHeader& Header)
 {
     if (InflatedSize < PacketHeaderSize)
         return false;
+    Header.Signature = LoadLittleEndian32(InflatedData);
     Header.OutputSize = int32_t(LoadLittleEndian32(InflatedData + 4));
     Header.InputSize = int32_t(LoadLittleEndian32(InflatedData + 8));
     Header.ReferenceCount = int32_t(LoadLittleEndian32(InflatedData + 12));
@@ -124,7 +125,7 @@ bool ExpandPacket(const unsigned char* InflatedData, int32_t InflatedSize, unsig
         return false;
     }
     PacketHeader Header;
-    if (!ReadHeader(InflatedData, InflatedSize, Header))
+    if (!ReadPacketHeader(InflatedData, InflatedSize, Header))
     {
         ErrorText = InvalidHeaderText;
         return false;
@@ -137,8 +138,7 @@ bool ExpandPacket(const unsigned char* InflatedData, int32_t InflatedSize, unsig
     ExpandedOutput = Output;
 
     // Nothing in the passes can throw; a malformed stream is the only way out of them.
-    if (!RunStreamPass(InflatedData + PacketHeaderSize, InflatedData + Header.InputSize, Output,
-                       uint32_t(Header.OutputSize), Table, ReferenceCount))
+    if (!ExpandInto(InflatedData, Header, Output, Table))
     {
         ReleaseBlock(Output);
         ExpandedOutput = nullptr;
@@ -146,7 +146,17 @@ bool ExpandPacket(const unsigned char* InflatedData, int32_t InflatedSize, unsig
         ErrorText = CorruptStreamText;
         return false;
     }
-    ApplyReferences(Output, Table, ReferenceCount);
     ReleaseBlock(Table);
+    return true;
+}
+
+bool ExpandInto(const unsigned char* InflatedData, const PacketHeader& Header, unsigned char* Output,
+                ReferenceRecord* Table)
+{
+    const auto ReferenceCount = uint32_t(Header.ReferenceCount);
+    if (!RunStreamPass(InflatedData + PacketHeaderSize, InflatedData + Header.InputSize, Output,
+                       uint32_t(Header.OutputSize), Table, ReferenceCount))
+        return false;
+    ApplyReferences(Output, Table, ReferenceCount);
     return true;
 }

@@ -36,4 +36,14 @@ bool ReadVarInt(const unsigned char*& Read, const unsigned char* End, uint32_t& 
 bool ExpandPacket(const unsigned char* InflatedData, int32_t InflatedSize, unsigned char*& ExpandedOutput,
                   int32_t& ExpandedSize, std::string& ErrorText);
 
+// The header of a block of InflatedSize bytes; false when it does not fit the block or asks for
+// more than the stream could describe. The signature is read, not tested.
+bool ReadPacketHeader(const unsigned char* InflatedData, int32_t InflatedSize, PacketHeader& Header);
+
+// The two passes of the expansion into blocks the caller provides: Output of Header.OutputSize
+// bytes and Table of Header.ReferenceCount records, for a header that ReadPacketHeader accepted.
+// False when the stream is malformed; Output then holds whatever the stream pass wrote.
+bool ExpandInto(const unsigned char* InflatedData, const PacketHeader& Header, unsigned char* Output,
+                ReferenceRecord* Table);
+
 extern const char* const InvalidSignatureText;

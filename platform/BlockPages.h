@@ -13,3 +13,8 @@ void* AllocatePages(size_t Size);
 
 // Releases Block when it came from AllocatePages; false (and nothing done) otherwise.
 bool ReleasePages(void* Block);
+
+// Tells the platform that the read-only bytes from Start on, Size of them, will not be read
+// again, so that the pages wholly inside them need not stay in memory. They read the same if
+// they are read after all.
+void DiscardReadOnlyPages(const void* Start, size_t Size);

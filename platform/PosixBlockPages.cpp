@@ -2,6 +2,8 @@
 // for huge pages, so that first touch faults once per 2 MiB instead of once per 4 KiB.
 #include <sys/mman.h>
 
+#include <unistd.h>
+
 #include <cstdint>
 
 #include "BlockPages.h"
@@ -43,7 +45,9 @@ void* AllocatePages(size_t Size)
         munmap(Raw, size_t(Start - Raw));
     if (Raw + HugePage != Start)
         munmap(Start + Length, size_t(Raw + HugePage - Start));
-    madvise(Start, Length, MADV_HUGEPAGE);
+    // Only the whole 2 MiB pages of the block: a huge page over its last part would be resident
+    // in full for the few bytes used of it.
+    madvise(Start, Size & ~(HugePage - 1), MADV_HUGEPAGE);
     *Free = Mapping{Start, Length};
     return Start;
 }
@@ -60,4 +64,15 @@ bool ReleasePages(void* Block)
             return true;
         }
     return false;
+}
+
+void DiscardReadOnlyPages(const void* Start, size_t Size)
+{
+    // Only pages wholly inside the range: a page shared with data that was written to (a
+    // relocated pointer beside an embedded item, say) would lose what was written.
+    const auto PageSize = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t First = (reinterpret_cast<uintptr_t>(Start) + PageSize - 1) & ~(PageSize - 1);
+    const uintptr_t End = (reinterpret_cast<uintptr_t>(Start) + Size) & ~(PageSize - 1);
+    if (End > First)
+        madvise(reinterpret_cast<void*>(First), End - First, MADV_DONTNEED);
 }

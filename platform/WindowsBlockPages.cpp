@@ -10,3 +10,7 @@ bool ReleasePages(void*)
 {
     return false;
 }
+
+void DiscardReadOnlyPages(const void*, size_t)
+{
+}
