@@ -1,5 +1,6 @@
 #include "Install.h"
 
+#include "BlockPages.h"
 #include "ErrorReport.h"
 #include "InstallConsts.h"
 #include "Memory.h"
@@ -45,6 +46,9 @@ static void RunWithBuffers()
         ShowError("Failed to decompress packet: " + ErrorText);
         return;
     }
+    // Nothing reads the stored packet again: its pages in the image need not stay in memory
+    // while the larger blocks are filled.
+    DiscardReadOnlyPages(StoredPacketAddress, size_t(PacketStoredSize));
     if (!ExpandPacket(InflatedData, PacketSize, ExpandedOutput, ExpandedSize, ErrorText))
     {
         ShowError("Failed to expand packet: " + ErrorText);

@@ -1,6 +1,5 @@
 #include "PacketInflate.h"
 
-#include "BlockPages.h"
 #include "InstallConsts.h"
 #include "Memory.h"
 #include "ZLibBinding.h"
@@ -33,7 +32,6 @@ unsigned char* DecompressPacket(const unsigned char* Packet, int32_t& PacketSize
         ZLibErrorText(Z_DATA_ERROR, ErrorText);
         return nullptr;
     }
-    const size_t StoredSize = size_t(PacketSize);
     z_stream Stream;
     Stream.next_in = const_cast<unsigned char*>(Packet + 4);
     Stream.avail_in = uInt(PacketSize - 4);
@@ -78,8 +76,5 @@ unsigned char* DecompressPacket(const unsigned char* Packet, int32_t& PacketSize
         ZLibErrorText(Result, ErrorText);
         return nullptr;
     }
-    // Nothing reads the stored packet again; its pages need not stay while the larger blocks
-    // are filled.
-    DiscardReadOnlyPages(Packet, StoredSize);
     return Block;
 }

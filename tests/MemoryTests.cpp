@@ -2,12 +2,17 @@
 // allocator beyond them, and every block released through the one call.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "BlockPages.h"
 #include "Memory.h"
+#include "TestFolder.h"
 
 namespace
 {
@@ -46,5 +51,24 @@ TEST(AllocatePages, GivesAlignedWholePages)
     EXPECT_FALSE(ReleasePages(Block));
     int NotOurs;
     EXPECT_FALSE(ReleasePages(&NotOurs));
+}
+// The stored packet lies in the launcher's image, a read-only mapping of its file: pages dropped
+// from it come back as they were when read again.
+TEST(DiscardReadOnlyPages, MappedFileReadsTheSameAfterwards)
+{
+    TestFolder Folder;
+    std::string Content(5 * 4096 + 123, '\0');
+    for (size_t Index = 0; Index < Content.size(); ++Index)
+        Content[Index] = char(Index * 31 + Index / 4096);
+    WriteFileText(Folder / "image", Content);
+    const int File = open((Folder / "image").c_str(), O_RDONLY);
+    ASSERT_GE(File, 0);
+    auto* Mapped = static_cast<const char*>(mmap(nullptr, Content.size(), PROT_READ, MAP_PRIVATE, File, 0));
+    ASSERT_NE(Mapped, MAP_FAILED);
+    ASSERT_EQ(std::string(Mapped, Content.size()), Content);
+    DiscardReadOnlyPages(Mapped + 100, Content.size() - 200);
+    EXPECT_EQ(std::string(Mapped, Content.size()), Content);
+    munmap(const_cast<char*>(Mapped), Content.size());
+    close(File);
 }
 }  // namespace

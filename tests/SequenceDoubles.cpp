@@ -3,6 +3,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "BlockPages.h"
 #include "ErrorReport.h"
 #include "Install.h"
 #include "InstallConsts.h"
@@ -103,6 +104,10 @@ void ReleaseBlock(void* Block)
 }
 
 void InstallMemoryHandler()
+{
+}
+
+void DiscardReadOnlyPages(const void*, size_t)
 {
 }
 
