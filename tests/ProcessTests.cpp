@@ -45,6 +45,8 @@ LauncherRun RunLauncher(const std::string& Program, const std::vector<std::strin
         setenv("TMPDIR", Options.TempDir.c_str(), 1);
         for (const auto& [Name, Value] : Options.Environment)
             setenv(Name.c_str(), Value.c_str(), 1);
+        // The launcher is this process once it is started: the probe can look at its mappings.
+        setenv("TALVORIN_PROBE_MAPS", ("/proc/" + std::to_string(getpid()) + "/maps").c_str(), 1);
         if (Options.AddressSpaceLimit != 0)
         {
             const rlimit Limit{Options.AddressSpaceLimit, Options.AddressSpaceLimit};
@@ -126,6 +128,7 @@ TEST(LauncherProcess, RunsTheSetupProgramWithItsArgumentsAndLeavesNothing)
     EXPECT_EQ(Record.at("size zlib.dll"), std::to_string(std::filesystem::file_size(TALVORIN_ZLIB_IMAGE_FILE)));
     EXPECT_EQ(Record.at("size Talvorin_Setup.exe"), std::to_string(std::filesystem::file_size(LauncherDir + "/ProbeSetup")));
     EXPECT_EQ(Record.at("size Talvorin_Setup.pak"), "300000");
+    EXPECT_EQ(Record.at("library loaded"), "1");
 }
 
 TEST(LauncherProcess, InstallSwitchNamesTheFullPathWhenStartedByARelativeName)

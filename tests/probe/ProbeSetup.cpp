@@ -1,9 +1,11 @@
 // A setup program for the tests: records what it was given and what it found, then ends with the
 // status it is told to. TALVORIN_PROBE_RECORD names the record file (one "key=value" a line);
-// TALVORIN_PROBE_EXIT the exit status (default 0).
+// TALVORIN_PROBE_EXIT the exit status (default 0); TALVORIN_PROBE_MAPS, where the platform has
+// one, the launcher's table of mapped files, to tell whether it holds the library loaded.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 static std::string FolderOf(const std::string& Path)
@@ -36,6 +38,15 @@ int main(int ArgumentTotal, char** Arguments)
         const std::string Folder = FolderOf(Arguments[0]);
         for (const char* Name : {"zlib.dll", "Talvorin_Setup.exe", "Talvorin_Setup.pak"})
             std::fprintf(Record, "size %s=%ld\n", Name, FileSizeOrMinusOne(Folder + Name));
+        if (const char* MapsPath = std::getenv("TALVORIN_PROBE_MAPS"))
+        {
+            std::ifstream Maps(MapsPath);
+            std::string Line;
+            bool Loaded = false;
+            while (std::getline(Maps, Line))
+                Loaded = Loaded || Line.find(Folder + "zlib.dll") != std::string::npos;
+            std::fprintf(Record, "library loaded=%d\n", Loaded ? 1 : 0);
+        }
         std::fclose(Record);
     }
     return ExitText != nullptr ? std::atoi(ExitText) : 0;
