@@ -80,9 +80,15 @@ std::string ArgumentAt(int32_t Index)
 std::string BuildSetupCommandLine(const std::string& SetupProgramPath)
 {
     std::string CommandLine = "\"" + SetupProgramPath + "\"";
-    const int32_t Count = ArgumentCount();
-    for (int32_t Index = 1; Index <= Count; ++Index)
-        CommandLine += " " + ArgumentAt(Index);
+    // Arguments 1 to ArgumentCount, each exactly as ArgumentAt reads it, in one pass over the
+    // line: asking ArgumentAt for each in turn reads the line again from its start every time,
+    // which for a long command line of short arguments costs a second before setup starts.
+    const char* LauncherLine = GetCommandLineA();
+    size_t Position = 0;
+    ReadArgument(LauncherLine, Position);
+    for (std::string Argument = ReadArgument(LauncherLine, Position); !Argument.empty();
+         Argument = ReadArgument(LauncherLine, Position))
+        CommandLine += " " + Argument;
     CommandLine += " /install=\"" + ArgumentAt(0) + "\"";
     return CommandLine;
 }
