@@ -37,6 +37,8 @@ mkdir -p "$root/build" "$root/build-asan"
 suite "native" "$root/build" -DCMAKE_BUILD_TYPE=Release
 suite "sanitizers" "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVORIN_SANITIZE=ON
 
+# A bounded fuzzing run per target in every test run; FUZZ_SECONDS=3600 for a real one.
+export FUZZ_SECONDS=${FUZZ_SECONDS:-40}
 for extra in "$root"/tests/windows/BuildAndTest.sh "$root"/fuzz/RunFuzzers.sh; do
   [ -f "$extra" ] || continue
   echo "=== $(basename "$(dirname "$extra")")"
