@@ -44,10 +44,14 @@ function(AddTalvorinPayload NAME PACKET SIZES_HEADER ZLIB_IMAGE)
   set_source_files_properties(${dir}/EmbeddedItems.S PROPERTIES
     OBJECT_DEPENDS "${PACKET};${SIZES_HEADER};${ZLIB_IMAGE}")
   add_library(${NAME} OBJECT ${dir}/EmbeddedItems.S ${PACKET} ${SIZES_HEADER})
+  set_target_properties(${NAME} PROPERTIES TALVORIN_SIZES_HEADER ${SIZES_HEADER} TALVORIN_ZLIB_IMAGE ${ZLIB_IMAGE})
 endfunction()
 
 # AddTalvorinLauncher(TARGET PAYLOAD): the launcher executable around a payload object library.
 function(AddTalvorinLauncher TARGET PAYLOAD)
   add_executable(${TARGET} WIN32 ${TALVORIN_ENTRY_SOURCE} ${TALVORIN_LAUNCHER_RESOURCES})
   target_link_libraries(${TARGET} PRIVATE ${PAYLOAD} TalvorinSequence)
+  if(WIN32)
+    TalvorinWindowsLauncher(${TARGET} ${PAYLOAD})
+  endif()
 endfunction()

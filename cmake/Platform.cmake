@@ -13,6 +13,7 @@ find_path(TALVORIN_ZLIB_INCLUDE zlib.h REQUIRED)
 message(STATUS "zlib image carried by the launcher: ${TALVORIN_ZLIB_IMAGE}")
 
 if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsBuild.cmake)
   set(TALVORIN_ENTRY_SOURCE ${PROJECT_SOURCE_DIR}/platform/WindowsEntry.cpp)
 else()
   set(TALVORIN_ENTRY_SOURCE ${PROJECT_SOURCE_DIR}/platform/PosixEntry.cpp)

@@ -11,10 +11,12 @@ void ShowError(const std::string& Text)
 std::string SystemErrorText(DWORD ErrorCode)
 {
     char Buffer[256];
-    // Inserts are not ignored: a text that has them is the system's business, and the call
-    // answers either nothing or a text in the buffer.
-    DWORD Length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr, ErrorCode, 0,
-                                  Buffer, sizeof Buffer, nullptr);
+    // No values are given for inserts, so they must be left as they stand: without that, a text
+    // with an insert ("%1 is not a valid Win32 application", the answer to loading a damaged
+    // library) would have the system read values from an array that is not there.
+    DWORD Length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, ErrorCode, 0, Buffer, sizeof Buffer, nullptr);
     if (Length >= sizeof Buffer)
         Length = sizeof Buffer - 1;
     return TrimSystemText(Buffer, Length);
