@@ -1,22 +1,3 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 toolchain.
-#
-# The -win32 variant of Debian's compilers: its libstdc++ and libgcc take their locks and
-# once-calls straight from Win32, so a static link brings in no winpthreads and stays smaller.
-# The launcher starts no threads of its own, so the -posix variant's std::thread buys nothing.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(TALVORIN_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TALVORIN_MINGW_PREFIX}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${TALVORIN_MINGW_PREFIX}-g++-win32)
-set(CMAKE_ASM_COMPILER ${TALVORIN_MINGW_PREFIX}-gcc-win32)
-set(CMAKE_RC_COMPILER ${TALVORIN_MINGW_PREFIX}-windres)
-set(CMAKE_AR ${TALVORIN_MINGW_PREFIX}-gcc-ar-win32 CACHE FILEPATH "")
-set(CMAKE_RANLIB ${TALVORIN_MINGW_PREFIX}-gcc-ranlib-win32 CACHE FILEPATH "")
-
-# Headers and libraries of the target only; programs of the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${TALVORIN_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)
