@@ -124,19 +124,19 @@ Bytes RandomBytes(size_t Size, uint32_t Seed)
     return Out;
 }
 
-Bytes Joined(std::initializer_list<Bytes> Parts)
+Bytes Joined(std::initializer_list<Bytes> Pieces)
 {
     Bytes Out;
-    for (const Bytes& Part : Parts)
-        Out.insert(Out.end(), Part.begin(), Part.end());
+    for (const Bytes& Piece : Pieces)
+        Out.insert(Out.end(), Piece.begin(), Piece.end());
     return Out;
 }
 
-Bytes Repeated(const Bytes& Part, size_t Times)
+Bytes Repeated(const Bytes& Piece, size_t Times)
 {
     Bytes Out;
     for (size_t Index = 0; Index < Times; ++Index)
-        Out.insert(Out.end(), Part.begin(), Part.end());
+        Out.insert(Out.end(), Piece.begin(), Piece.end());
     return Out;
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -39,7 +40,49 @@ std::string BaseNameOf(const std::string& Path)
     return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
 }
 
+// The temporaries that an interrupt has to remove. A signal handler may only read fixed storage
+// and call unlink, so the paths are copied here rather than pointed to.
+constexpr int MostTemporaries = 4;
+constexpr size_t LongestTemporaryPath = 4096;
+char Temporaries[MostTemporaries][LongestTemporaryPath];
+volatile sig_atomic_t TemporaryInUse[MostTemporaries];
+
+void RememberTemporary(const std::string& Path)
+{
+    if (Path.size() >= LongestTemporaryPath)
+        return;
+    for (int Slot = 0; Slot < MostTemporaries; ++Slot)
+        if (!TemporaryInUse[Slot])
+        {
+            std::memcpy(Temporaries[Slot], Path.c_str(), Path.size() + 1);
+            TemporaryInUse[Slot] = 1;
+            return;
+        }
+}
+
+void ForgetTemporary(const std::string& Path)
+{
+    for (int Slot = 0; Slot < MostTemporaries; ++Slot)
+        if (TemporaryInUse[Slot] && Path == Temporaries[Slot])
+            TemporaryInUse[Slot] = 0;
+}
+
+void RemoveTemporariesAndStop(int Signal)
+{
+    for (int Slot = 0; Slot < MostTemporaries; ++Slot)
+        if (TemporaryInUse[Slot])
+            unlink(Temporaries[Slot]);
+    std::signal(Signal, SIG_DFL);
+    std::raise(Signal);
+}
+
 } // namespace
+
+void RemovePendingFilesOnInterrupt()
+{
+    for (const int Signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(Signal, RemoveTemporariesAndStop);
+}
 
 bool RegularFileSize(const std::string& Path, uint64_t& Size, std::string& ErrorText)
 {
@@ -75,7 +118,9 @@ bool ReadWholeFile(const std::string& Path, std::vector<unsigned char>& Contents
         return false;
     }
     // The size is a hint only: the loop reads until the end, whatever the file does meanwhile.
-    Contents.resize(size_t(Status.st_size));
+    // One byte of room beyond it lets the read that finds the end do so without growing (and
+    // so copying) a buffer of the whole file.
+    Contents.resize(size_t(Status.st_size) + 1);
     size_t Filled = 0;
     for (;;)
     {
@@ -141,6 +186,7 @@ bool OpenPendingFile(const std::string& FinalPath, PendingFile& File, std::strin
     fchmod(Descriptor, 0666 & ~Mask);
     File.TemporaryPath = Template;
     File.Descriptor = Descriptor;
+    RememberTemporary(File.TemporaryPath);
     return true;
 }
 
@@ -180,6 +226,7 @@ bool CommitPendingFile(PendingFile& File, std::string& ErrorText)
         DiscardPendingFile(File);
         return false;
     }
+    ForgetTemporary(File.TemporaryPath);
     File.TemporaryPath.clear();
     File.Committed = true;
     return true;
@@ -191,6 +238,9 @@ void DiscardPendingFile(PendingFile& File)
         close(File.Descriptor);
     File.Descriptor = -1;
     if (!File.TemporaryPath.empty())
+    {
+        ForgetTemporary(File.TemporaryPath);
         unlink(File.TemporaryPath.c_str());
+    }
     File.TemporaryPath.clear();
 }

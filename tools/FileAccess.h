@@ -40,3 +40,7 @@ bool WritePendingFile(PendingFile& File, const void* Data, size_t Size, std::str
 bool CommitPendingFile(PendingFile& File, std::string& ErrorText);
 
 void DiscardPendingFile(PendingFile& File);
+
+// Makes an interrupt (SIGINT, SIGTERM, SIGHUP) remove the temporaries of the pending files
+// before the process ends as it would have.
+void RemovePendingFilesOnInterrupt();

@@ -314,6 +314,7 @@ int Run(int ArgumentCount, char** Arguments)
 
 int main(int ArgumentCount, char** Arguments)
 {
+    RemovePendingFilesOnInterrupt();
     try
     {
         return Run(ArgumentCount, Arguments);

@@ -100,15 +100,15 @@ bool PackExpandedOutput(const std::vector<unsigned char>& Expanded, std::vector<
     return true;
 }
 
-bool DeflateBlock(const std::vector<unsigned char>& Block, std::vector<unsigned char>& Stored, std::string& ErrorText,
-                  int Level)
+bool DeflateBlock(const std::vector<unsigned char>& Block, std::vector<unsigned char>& Stored, std::string& ErrorText)
 {
+    Stored.clear();
     if (Block.size() > INT32_MAX)
     {
         ErrorText = "the block is too large for the packet's size field";
         return false;
     }
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> Compressor(libdeflate_alloc_compressor(Level));
+    std::unique_ptr<libdeflate_compressor, CompressorDeleter> Compressor(libdeflate_alloc_compressor(StrongestDeflateLevel));
     if (!Compressor)
     {
         ErrorText = "cannot set up the deflate compressor";
@@ -118,11 +118,11 @@ bool DeflateBlock(const std::vector<unsigned char>& Block, std::vector<unsigned 
     Stored.assign(SizeFieldBytes + Bound, 0);
     const size_t Written = libdeflate_zlib_compress(Compressor.get(), Block.data(), Block.size(),
                                                     Stored.data() + SizeFieldBytes, Bound);
-    // The launcher's inflate expects the header of a 32 KiB window and the strongest level.
-    if (Written < 2 || Stored[SizeFieldBytes] != 0x78 ||
-        (Level >= 7 && Stored[SizeFieldBytes + 1] != 0xDA))
+    // Packets carry the zlib header of a 32 KiB window, no dictionary and the strongest level.
+    if (Written < 2 || Stored[SizeFieldBytes] != 0x78 || Stored[SizeFieldBytes + 1] != 0xDA)
     {
         ErrorText = "deflate produced no usable zlib stream";
+        Stored.clear();
         return false;
     }
     Stored.resize(SizeFieldBytes + Written);

@@ -27,10 +27,9 @@ bool PackExpandedOutput(const std::vector<unsigned char>& Expanded, std::vector<
                         PackFigures& Figures, std::string& ErrorText, const EncodeProgress& Progress = nullptr,
                         const Ucs1EncoderTuning& Tuning = Ucs1EncoderTuning{});
 
-// Deflates Block into a stored packet. False, with ErrorText, when the block is too large for
-// the packet's size field or the compressor fails.
-bool DeflateBlock(const std::vector<unsigned char>& Block, std::vector<unsigned char>& Stored, std::string& ErrorText,
-                  int Level = StrongestDeflateLevel);
+// Deflates Block into a stored packet with libdeflate at its strongest level. False, with
+// ErrorText, when the block is too large for the packet's size field or the compressor fails.
+bool DeflateBlock(const std::vector<unsigned char>& Block, std::vector<unsigned char>& Stored, std::string& ErrorText);
 
 // Inflates a stored packet back into its ucs1 block, checking that the stream is whole, fills
 // exactly InflatedSize bytes and has nothing after it.

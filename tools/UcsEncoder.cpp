@@ -23,7 +23,7 @@ namespace
 constexpr uint32_t NoPosition = UINT32_MAX;
 // The chains hash this many bytes from each anchor, so no shorter match is ever found through
 // them; a repeat of HashedBytes + AnchorSpacing - 1 bytes always holds an anchor.
-constexpr uint32_t HashedBytes = 32;
+constexpr uint32_t HashedBytes = 16;
 constexpr uint32_t LeastHashBits = 10;
 constexpr uint32_t MostHashBits = 26;
 constexpr uint32_t DeflateLongestMatch = 258;
@@ -112,9 +112,7 @@ struct ReverseParse
 uint32_t HashAt(const ReverseParse& Parse, uint32_t Position)
 {
     const unsigned char* Bytes = Parse.Reversed + Position;
-    uint64_t Mixed = Load64(Bytes);
-    for (uint32_t Word = 8; Word < HashedBytes; Word += 8)
-        Mixed = (Mixed ^ Load64(Bytes + Word)) * 0xC2B2AE3D27D4EB4Full;
+    const uint64_t Mixed = Load64(Bytes) ^ (Load64(Bytes + 8) * 0xC2B2AE3D27D4EB4Full);
     return uint32_t((Mixed * 0x9E3779B97F4A7C15ull) >> Parse.HashShift);
 }
 
@@ -476,8 +474,9 @@ std::vector<unsigned char> EncodeUcs1(const unsigned char* Data, size_t Size, co
     Parse.Tuning.MinLength = std::max(Tuning.MinLength, HashedBytes);
     Parse.Tuning.AnchorSpacing = std::clamp(Tuning.AnchorSpacing, 1u, 4096u);
 
-    std::vector<unsigned char> Reversed(Data, Data + Size);
-    std::reverse(Reversed.begin(), Reversed.end());
+    std::vector<unsigned char> Reversed;
+    AssignLargeTable(Reversed, Size, static_cast<unsigned char>(0));
+    std::reverse_copy(Data, Data + Size, Reversed.begin());
     Parse.Reversed = Reversed.data();
 
     const size_t Anchors = Size / Parse.Tuning.AnchorSpacing + 1;
