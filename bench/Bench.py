@@ -126,7 +126,8 @@ if results_file:
                   f"Linux {platform.release()}.\n\n")
         out.write(f"Corpus: setup program {os.path.getsize(setup_file):,} B, package {os.path.getsize(package_file):,} B "
                   f"(tools/MakeCorpus.sh). Benchmark launcher: no-op setup program and the same package.\n\n")
-        out.write("\n".join(table) + "\n")
+        out.write("\n".join(table) + "\n\n")
+        out.write("How each figure is measured, and what was tried where a goal is missed: bench/README.md.\n")
 
 shutil.rmtree(work, ignore_errors=True)
 shutil.rmtree(temp, ignore_errors=True)
