@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "FuzzPlatform.h"
+#include "FakePlatform.h"
 #include "FuzzTarget.h"
 #include "SetupProcess.h"
 #include "TempFiles.h"
@@ -51,10 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
         std::memcpy(Line.get(), Data, Size);
     Line[Size] = '\0';
     const size_t LineLength = std::strlen(Line.get());
-    Scripted.CommandLine = Line.get();
+    Fake = FakeScript{};
+    Fake.CommandLineBlock = Line.get();
     SetupExePath = "/tmp/talvorin/Talvorin_Setup.exe";
-    Scripted.ModulePath = ModulePaths[Size % (sizeof ModulePaths / sizeof ModulePaths[0])];
-    const std::string ModulePath = Scripted.ModulePath.size() <= MAX_PATH ? Scripted.ModulePath : std::string();
+    Fake.ModulePath = ModulePaths[Size % (sizeof ModulePaths / sizeof ModulePaths[0])];
+    const std::string ModulePath = Fake.ModulePath.size() <= MAX_PATH ? Fake.ModulePath : std::string();
 
     // The arguments as ReadArgument gives them, the program name first. An empty one ends the
     // list, and only the end of the line may give one: anything after it would be lost.
@@ -98,8 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
                 "the line ends with the install switch");
     FuzzRequire(Built == Expected, "the line passes every argument on, one by one");
 
-    Scripted.StartedCommandLine.clear();
+    FakeEvents.clear();
     FuzzRequire(RunSetupProgram(), "the setup program is started and waited for");
-    FuzzRequire(Scripted.StartedCommandLine == Built, "the setup program is started with that line");
+    FuzzRequire(!FakeEvents.empty() && FakeEvents.front() == "CreateProcess " + Built,
+                "the setup program is started with that line");
     return 0;
 }

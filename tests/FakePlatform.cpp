@@ -55,7 +55,7 @@ void Sleep(DWORD Milliseconds)
 
 LPSTR GetCommandLineA()
 {
-    return Fake.CommandLine.data();
+    return Fake.CommandLineBlock != nullptr ? Fake.CommandLineBlock : Fake.CommandLine.data();
 }
 
 DWORD GetModuleFileNameA(HMODULE, LPSTR FileName, DWORD Size)

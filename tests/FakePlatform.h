@@ -10,6 +10,9 @@
 struct FakeScript
 {
     std::string CommandLine;
+    // When set, handed out instead of CommandLine: a block of the line's exact size, in which a
+    // read past the terminating zero faults at once under the sanitizer.
+    char* CommandLineBlock = nullptr;
     std::string ModulePath = "/opt/launcher/Install";
     int QueriesBeforeGone = 1000;  // attribute queries that still find the file
     bool DeleteSucceeds = false;
