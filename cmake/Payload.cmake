@@ -1,13 +1,16 @@
 # Packing a setup program and its package file, and building a launcher around the packet.
 
 # The packer and the demo package maker run on the build machine. A native build builds them; a
-# cross build is told where a native build keeps them (TALVORIN_HOST_TOOLS).
-set(TALVORIN_HOST_TOOLS "" CACHE PATH "Folder with PackSetup and MakeDemoPackage of the build machine")
+# cross build is told where a native build keeps them (TALVORIN_HOST_TOOLS: the native build
+# folder itself, or a folder that holds both).
+set(TALVORIN_HOST_TOOLS "" CACHE PATH "Native build folder (or a folder) with PackSetup and MakeDemoPackage")
 
 # TalvorinHostTool(VAR NAME): the command and the target to depend on for a host tool.
 function(TalvorinHostTool VAR NAME)
   if(TALVORIN_HOST_TOOLS)
-    set(${VAR} ${TALVORIN_HOST_TOOLS}/${NAME} PARENT_SCOPE)
+    find_program(host_tool_${NAME} ${NAME} PATHS ${TALVORIN_HOST_TOOLS} PATH_SUFFIXES tools demo
+                 NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    set(${VAR} ${host_tool_${NAME}} PARENT_SCOPE)
     set(${VAR}_TARGET "" PARENT_SCOPE)
   else()
     set(${VAR} $<TARGET_FILE:${NAME}> PARENT_SCOPE)
