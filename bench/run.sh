@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-bench
 corpus=$build/corpus
-bash "$root/.ci/install-deps"
+bash "$root/.ci/install-deps" bench
 [ -f "$corpus/Package.tar" ] || bash "$root/tools/MakeCorpus.sh" "$corpus" >/dev/null
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVORIN_TESTS=OFF \
   -DTALVORIN_BENCH_PACKAGE="$corpus/Package.tar" >/dev/null
