@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 
+#include "UltraDecompress.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size);
 
 inline void FuzzRequire(bool Holds, const char* Property)
@@ -27,11 +29,6 @@ inline std::unique_ptr<unsigned char[]> ExactCopy(const uint8_t* Data, size_t Si
     if (Size != 0)
         std::memcpy(Copy.get(), Data, Size);
     return Copy;
-}
-
-inline uint32_t LoadLittleEndian32(const uint8_t* Bytes)
-{
-    return uint32_t(Bytes[0]) | uint32_t(Bytes[1]) << 8 | uint32_t(Bytes[2]) << 16 | uint32_t(Bytes[3]) << 24;
 }
 
 // Reads every byte of a block, so that a block shorter than its claimed size faults here.

@@ -2,6 +2,7 @@
 
 #include "InstallConsts.h"
 #include "Memory.h"
+#include "UltraDecompress.h"
 #include "ZLibBinding.h"
 
 void ZLibErrorText(int32_t Result, std::string& Text)
@@ -16,12 +17,6 @@ void ZLibErrorText(int32_t Result, std::string& Text)
     case Z_VERSION_ERROR: Text = "Compression library version error"; break;
     default: Text = "Compression library unknown error"; break;
     }
-}
-
-static int32_t LoadInflatedSize(const unsigned char* Packet)
-{
-    return int32_t(uint32_t(Packet[0]) | uint32_t(Packet[1]) << 8 | uint32_t(Packet[2]) << 16 |
-                   uint32_t(Packet[3]) << 24);
 }
 
 unsigned char* DecompressPacket(const unsigned char* Packet, int32_t& PacketSize, std::string& ErrorText)
@@ -44,7 +39,7 @@ unsigned char* DecompressPacket(const unsigned char* Packet, int32_t& PacketSize
         ZLibErrorText(Result, ErrorText);
         return nullptr;
     }
-    const int32_t InflatedSize = LoadInflatedSize(Packet);
+    const int32_t InflatedSize = int32_t(LoadLittleEndian32(Packet));
     // A negative length is a damaged packet, not a request for gigabytes.
     if (InflatedSize < 0)
     {

@@ -8,11 +8,6 @@ const char* const InvalidSignatureText = "Compressed data has an invalid signatu
 static const char* const InvalidHeaderText = "Compressed data has an invalid header";
 static const char* const CorruptStreamText = "Compressed data is corrupt";
 
-static uint32_t LoadLittleEndian32(const unsigned char* Bytes)
-{
-    return uint32_t(Bytes[0]) | uint32_t(Bytes[1]) << 8 | uint32_t(Bytes[2]) << 16 | uint32_t(Bytes[3]) << 24;
-}
-
 bool ReadVarInt(const unsigned char*& Read, const unsigned char* End, uint32_t& Value)
 {
     uint32_t Result = 0;

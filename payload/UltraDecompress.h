@@ -23,6 +23,12 @@ struct ReferenceRecord
     uint32_t TargetOffset;
 };
 
+// Every multi-byte field of the stored data is little-endian.
+inline uint32_t LoadLittleEndian32(const unsigned char* Bytes)
+{
+    return uint32_t(Bytes[0]) | uint32_t(Bytes[1]) << 8 | uint32_t(Bytes[2]) << 16 | uint32_t(Bytes[3]) << 24;
+}
+
 // Reads one variable-length integer (seven bits a byte, least significant group first, at most
 // five bytes, 32 bits) at Read and advances Read past it. False when the integer runs past End
 // or is longer than 32 bits; Read is then somewhere before End and must not be used further.

@@ -19,11 +19,6 @@ namespace
 constexpr size_t SizeFieldBytes = 4;
 constexpr uint64_t MostDeflateExpansion = 1032;
 
-uint32_t LoadLittleEndian32(const unsigned char* Bytes)
-{
-    return uint32_t(Bytes[0]) | uint32_t(Bytes[1]) << 8 | uint32_t(Bytes[2]) << 16 | uint32_t(Bytes[3]) << 24;
-}
-
 void AddToken(TokenFigures& Figures, uint32_t Length)
 {
     if (Figures.Count == 0 || Length < Figures.ShortestLength)
