@@ -40,6 +40,8 @@ LauncherRun RunLauncher(const std::string& Program, const std::vector<std::strin
     if (Child == 0)
     {
         dup2(Pipe[1], STDERR_FILENO);
+        // A descriptor the launcher inherits and must not hand on to the setup program.
+        (void)!open("/dev/null", O_RDONLY);
         if (chdir(Options.WorkDir.c_str()) != 0)
             _exit(120);
         setenv("TMPDIR", Options.TempDir.c_str(), 1);
@@ -129,6 +131,7 @@ TEST(LauncherProcess, RunsTheSetupProgramWithItsArgumentsAndLeavesNothing)
     EXPECT_EQ(Record.at("size Talvorin_Setup.exe"), std::to_string(std::filesystem::file_size(LauncherDir + "/ProbeSetup")));
     EXPECT_EQ(Record.at("size Talvorin_Setup.pak"), "300000");
     EXPECT_EQ(Record.at("library loaded"), "1");
+    EXPECT_EQ(Record.at("descriptors"), "0,1,2") << "nothing beyond standard input, output and error";
 }
 
 TEST(LauncherProcess, InstallSwitchNamesTheFullPathWhenStartedByARelativeName)

@@ -1,7 +1,8 @@
 // A setup program for the tests: records what it was given and what it found, then ends with the
 // status it is told to. TALVORIN_PROBE_RECORD names the record file (one "key=value" a line);
 // TALVORIN_PROBE_EXIT the exit status (default 0); TALVORIN_PROBE_MAPS, where the platform has
-// one, the launcher's table of mapped files, to tell whether it holds the library loaded.
+// one, the launcher's table of mapped files, to tell whether it holds the library loaded. Where
+// the platform lists a process's open descriptors, they are recorded too.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,8 +22,27 @@ static long FileSizeOrMinusOne(const std::string& Path)
     return Error ? -1L : long(Size);
 }
 
+// The descriptors open when the program starts, before it opens any of its own.
+static std::string InheritedDescriptors()
+{
+    std::string Descriptors;
+    std::error_code Error;
+    if (!std::filesystem::exists("/proc/self/fd", Error))
+        return Descriptors;
+    for (const auto& Entry : std::filesystem::directory_iterator("/proc/self/fd", Error))
+    {
+        // The listing's own descriptor is no inheritance.
+        const std::string Target = std::filesystem::read_symlink(Entry.path(), Error).string();
+        if (Target.rfind("/proc/", 0) == 0 && Target.find("/fd") != std::string::npos)
+            continue;
+        Descriptors += (Descriptors.empty() ? "" : ",") + Entry.path().filename().string();
+    }
+    return Descriptors;
+}
+
 int main(int ArgumentTotal, char** Arguments)
 {
+    const std::string Inherited = InheritedDescriptors();
     const char* RecordPath = std::getenv("TALVORIN_PROBE_RECORD");
     const char* ExitText = std::getenv("TALVORIN_PROBE_EXIT");
     if (RecordPath != nullptr)
@@ -38,6 +58,8 @@ int main(int ArgumentTotal, char** Arguments)
         const std::string Folder = FolderOf(Arguments[0]);
         for (const char* Name : {"zlib.dll", "Talvorin_Setup.exe", "Talvorin_Setup.pak"})
             std::fprintf(Record, "size %s=%ld\n", Name, FileSizeOrMinusOne(Folder + Name));
+        if (!Inherited.empty())
+            std::fprintf(Record, "descriptors=%s\n", Inherited.c_str());
         if (const char* MapsPath = std::getenv("TALVORIN_PROBE_MAPS"))
         {
             std::ifstream Maps(MapsPath);
