@@ -71,15 +71,28 @@ export DISPLAY=:$(head -1 "$Work/Display")
 export WINEPREFIX=$Work/Prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset TEMP TMP TALVORIN_PROBE_RECORD TALVORIN_PROBE_EXIT TALVORIN_COMMAND_LINE
 
+# RegAdd KEY VALUE DATA: right after the prefix is made, Wine's start-up may still be running and
+# a first "reg" can fail to start ("ShellExecuteEx failed"); it is tried again once it has settled.
+RegAdd()
+{
+    for _ in 1 2 3 4 5; do
+        "$Wine" reg add "$1" /v "$2" /d "$3" /f && return 0
+        "$WineServer" -w
+        sleep 1
+    done
+    return 1
+}
+
 (
     cd "$Work" || exit 1
     "$Wine" wineboot -i || exit 1
+    "$WineServer" -w
     for Name in TEMP TMP; do
-        "$Wine" reg add 'HKCU\Environment' /v "$Name" /d "$TempWin" /f || exit 1
+        RegAdd 'HKCU\Environment' "$Name" "$TempWin" || exit 1
     done
     # No window manager runs on the virtual display: Wine draws the frames itself, so that the
     # screenshot shows the box's caption.
-    "$Wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f || exit 1
+    RegAdd 'HKCU\Software\Wine\X11 Driver' Decorated N || exit 1
     "$WineServer" -w
 ) >"$Work/Prefix.log" 2>&1 &
 PrefixPid=$!
